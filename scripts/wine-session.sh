@@ -24,7 +24,7 @@ start_session() {
     fi
     # One server for the whole run, kept until stop_session.
     mkdir -p "$WINEPREFIX"
-    wineserver -p >>"$session_log" 2>&1 </dev/null
+    wineserver -p >>"$session_log" 2>&1 </dev/null || true   # already running: reuse it
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "making the Wine prefix in $WINEPREFIX"
         wine wineboot --init >>"$session_log" 2>&1 </dev/null

@@ -218,13 +218,18 @@ Tree Overlay(Tree under, const Tree& over)
 // ---- processes -------------------------------------------------------------
 
 static CRITICAL_SECTION g_trackLock;
+// Handles stay open so that no id of ours passes to another process meanwhile.
 static std::vector<DWORD> g_tracked;
+static std::vector<HANDLE> g_trackedHandles;
 static struct TrackInit { TrackInit() { InitializeCriticalSection(&g_trackLock); } } g_trackInit;
 
 void TrackId(DWORD id)
 {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id);
     EnterCriticalSection(&g_trackLock);
     g_tracked.push_back(id);
+    if (process)
+        g_trackedHandles.push_back(process);
     LeaveCriticalSection(&g_trackLock);
 }
 
@@ -483,17 +488,24 @@ void EndTracked()
 {
     EnterCriticalSection(&g_trackLock);
     std::vector<DWORD> ids = g_tracked;
+    LeaveCriticalSection(&g_trackLock);
+    // What a tracked process started (a copy, a relaunch) is ended too; its
+    // parent's id is still held, so it cannot be someone else's child.
+    for (size_t i = 0; i < ids.size(); ++i) {
+        std::vector<DWORD> children = ChildProcesses(ids[i], NULL);
+        for (size_t c = 0; c < children.size(); ++c) {
+            TrackId(children[c]);
+            ids.push_back(children[c]);
+        }
+    }
+    EnterCriticalSection(&g_trackLock);
+    std::vector<HANDLE> handles = g_trackedHandles;
+    g_trackedHandles.clear();
     g_tracked.clear();
     LeaveCriticalSection(&g_trackLock);
-    for (size_t i = 0; i < ids.size(); ++i) {
-        // Copies started by a tracked updater are ended too.
-        std::vector<DWORD> children = ChildProcesses(ids[i], NULL);
-        ids.insert(ids.end(), children.begin(), children.end());
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, ids[i]);
-        if (process) {
-            TerminateProcess(process, 99);
-            CloseHandle(process);
-        }
+    for (size_t i = 0; i < handles.size(); ++i) {
+        TerminateProcess(handles[i], 99);
+        CloseHandle(handles[i]);
     }
 }
 
