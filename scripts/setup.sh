@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 xvfb doctest-dev
-          locales imagemagick fonts-wqy-microhei hyperfine procps)
+          locales imagemagick fonts-wine fonts-wqy-microhei hyperfine procps)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386

@@ -15,6 +15,7 @@ void NoRelaunchScenario();
 void FailuresScenario();
 void RefusedScenario();
 void CloseOnResultScenario();
+void DemoScenario();
 
 struct Scenario { const wchar_t* name; void (*run)(); DWORD seconds; };
 static const Scenario kScenarios[] = {
@@ -29,6 +30,7 @@ static const Scenario kScenarios[] = {
     {L"failures", FailuresScenario, 120},
     {L"refused", RefusedScenario, 120},
     {L"close-on-result", CloseOnResultScenario, 120},
+    {L"demo", DemoScenario, 120},   // not a test: the README's demo
 };
 
 static DWORD g_limit;
