@@ -47,8 +47,12 @@ void SuccessScenario()
     EXPECT(BoxText(box) == kSucceeded);
     EXPECT(!BoxHasIcon(box));
     EXPECT(GetWindow(box, GW_OWNER) == main);
-    EXPECT(BarPosition(main) == 100);
-    Sleep(300);
+    // The copy ended while the ticker was still climbing: 100 is final.
+    for (int i = 0; i < 10; ++i) {
+        if (!EXPECT_MSG(BarPosition(main) == 100, "the bar went back to " + Number(BarPosition(main))))
+            break;
+        Sleep(100);
+    }
     EXPECT_MSG(Starts(install).size() == 1, "started before the box was dismissed");
     PressButton(box, IDOK);
     EXPECT(WaitExit(updater, 10000) == 0);

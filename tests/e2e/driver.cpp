@@ -15,6 +15,15 @@ void NoRelaunchScenario();
 void FailuresScenario();
 void RefusedScenario();
 void CloseOnResultScenario();
+void HostileFoldersScenario();
+void ProcessIdsScenario();
+void PlantedCmdScenario();
+void CodePageScenario();
+void CloseDuringCopyScenario();
+void TargetFaultsScenario();
+void DiskFullScenario();
+void ScaleScenario();
+void RootFolderScenario();
 void DemoScenario();
 
 struct Scenario { const wchar_t* name; void (*run)(); DWORD seconds; };
@@ -30,6 +39,15 @@ static const Scenario kScenarios[] = {
     {L"failures", FailuresScenario, 120},
     {L"refused", RefusedScenario, 120},
     {L"close-on-result", CloseOnResultScenario, 120},
+    {L"hostile-folders", HostileFoldersScenario, 180},
+    {L"process-ids", ProcessIdsScenario, 180},
+    {L"planted-cmd", PlantedCmdScenario, 60},
+    {L"codepage", CodePageScenario, 120},
+    {L"close-during-copy", CloseDuringCopyScenario, 60},
+    {L"target-faults", TargetFaultsScenario, 120},
+    {L"disk-full", DiskFullScenario, 120},
+    {L"root-folder", RootFolderScenario, 60},
+    {L"scale", ScaleScenario, 580},
     {L"demo", DemoScenario, 120},   // not a test: the README's demo
 };
 

@@ -553,3 +553,61 @@ std::wstring TakeResult(const Started& updater, DWORD ms)
     PressButton(box, IDOK);
     return text;
 }
+
+// ---- running one update to its end -----------------------------------------
+
+Outcome RunToEnd(const std::vector<std::wstring>& args, const wchar_t* folder, const std::wstring& rawLine,
+                 DWORD ms)
+{
+    Outcome outcome = {std::wstring(), false, STILL_ACTIVE, std::vector<std::wstring>()};
+    std::vector<std::wstring> raw(1, rawLine);
+    Started updater = rawLine.empty() ? StartUpdater(args, folder)
+                                      : StartProgram(Join(DriverFolder(), L"KorvelloUpdater.exe"), raw, folder,
+                                                     SW_SHOWNORMAL, false);
+    std::vector<DWORD> family(1, updater.id);
+    bool answered = false;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            bool known = false, child = false;
+            for (size_t i = 0; i < family.size(); ++i) {
+                known = known || family[i] == entry.th32ProcessID;
+                child = child || family[i] == entry.th32ParentProcessID;
+            }
+            // A process is named only a moment after it appears; and Wine
+            // starts its own console host and desktop for a program.
+            if (child && !known && entry.szExeFile[0]) {
+                family.push_back(entry.th32ProcessID);
+                TrackId(entry.th32ProcessID);
+                if (lstrcmpiW(entry.szExeFile, L"conhost.exe") && lstrcmpiW(entry.szExeFile, L"explorer.exe"))
+                    outcome.programs.push_back(entry.szExeFile);
+            }
+        }
+        CloseHandle(snapshot);
+        if (HWND box = WaitBox(updater.id, 0)) {
+            if (!answered && WindowText(box) == kResultCaption) {
+                outcome.text = BoxText(box);
+                outcome.icon = BoxHasIcon(box);
+                answered = true;
+                PressButton(box, IDOK);
+            } else if (answered) {
+                PostMessageW(box, WM_CLOSE, 0, 0);   // the shell's word on a missing program
+            }
+        }
+        if (WaitForSingleObject(updater.process, 2) == WAIT_OBJECT_0)
+            break;
+    }
+    outcome.status = WaitExit(updater, 0);
+    return outcome;
+}
+
+void PutSmallTree(const std::wstring& root)
+{
+    PutFile(Join(root, L"Korvello.exe"), "program 2");
+    PutFile(Join(root, L"readme.txt"), "version 2");
+    PutFile(Join(root, L"with blanks\\a b.txt"), "a b");
+    PutFile(Join(root, L"\u5B50\u6587\u4EF6\u5939\\\u6587\u4EF6.txt"), "chinese");   // 子文件夹\文件.txt
+    MakeFolders(Join(root, L"empty"));
+}

@@ -90,3 +90,18 @@ Started StartKorvello(const Install& install);
 std::vector<std::wstring> UpdateArguments(const Install& install, DWORD korvelloId);
 // Waits for the result box; dismisses it with OK and returns its text.
 std::wstring TakeResult(const Started& updater, DWORD ms = 60000);
+
+// ---- running one update to its end -----------------------------------------
+struct Outcome {
+    std::wstring text;                    // the result box's text; empty without one
+    bool icon;                            // the box showed an icon
+    DWORD status;                         // the updater's exit code
+    std::vector<std::wstring> programs;   // every program the updater started, and theirs
+};
+// Runs the updater to its end: dismisses its result box with OK and any box
+// the shell shows, and watches every process it starts. `rawLine` replaces
+// the quoted arguments when given.
+Outcome RunToEnd(const std::vector<std::wstring>& args, const wchar_t* folder = NULL,
+                 const std::wstring& rawLine = std::wstring(), DWORD ms = 120000);
+// A few files in nested folders, some with blanks and Chinese names.
+void PutSmallTree(const std::wstring& root);

@@ -270,7 +270,8 @@ void HoldScenario()
     for (size_t i = 1; i < climb.size(); ++i)
         EXPECT_MSG(climb[i] >= climb[i - 1], "the bar went back from " + Number(climb[i - 1]));
     REQUIRE_MSG(climb.back() == 95, "the bar stopped at " + Number(climb.back()));
-    for (int i = 0; i < 30; ++i) {
+    // Held until about 10 s after the copy began.
+    for (int i = 0; i < 40; ++i) {
         Sleep(100);
         if (!EXPECT(BarPosition(main) == 95 && !WaitBox(updater.id, 0)))
             break;
