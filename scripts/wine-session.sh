@@ -10,6 +10,10 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 session_log="$BUILD_DIR/wine-session.log"
 xvfb_pid=
 
+setting() {
+    wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >>"$session_log" 2>&1 </dev/null
+}
+
 start_session() {
     mkdir -p "$BUILD_DIR"
     : > "$session_log"
@@ -28,12 +32,16 @@ start_session() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "making the Wine prefix in $WINEPREFIX"
         wine wineboot --init >>"$session_log" 2>&1 </dev/null
-        # A crash fails a test at once instead of waiting on Wine's dialog.
-        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-            >>"$session_log" 2>&1 </dev/null
     else
         wine wineboot >>"$session_log" 2>&1 </dev/null
     fi
+    # A crash fails a test at once instead of waiting on Wine's dialog.
+    setting 'HKCU\Software\Wine\WineDbg' ShowCrashDialog REG_DWORD 0
+    # Every program runs in one Wine desktop window, as on Windows: title bars
+    # are drawn, and destroying a window does not wait two seconds for a
+    # window manager that bare Xvfb does not have.
+    setting 'HKCU\Software\Wine\Explorer' Desktop REG_SZ Default
+    setting 'HKCU\Software\Wine\Explorer\Desktops' Default REG_SZ 1024x768
     # Wine's desktop process starts with the first window; start it here, with
     # its output going to the log rather than to a test's pipe.
     wine "$BUILD_DIR/bin/standin_v1.exe" >>"$session_log" 2>&1 </dev/null &

@@ -1,6 +1,6 @@
 // A demo update: an installation with a stand-in Korvello is updated by the
 // real program, with screenshots of the progress window and the result box
-// and a report of what changed. Run inside a Wine desktop for title bars.
+// and a report of what changed.
 #include "harness.h"
 
 #include <stdio.h>
