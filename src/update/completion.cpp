@@ -17,10 +17,12 @@ static HWND MainWindow()
 
 void FinishUpdate(UpdateOutcome outcome, DWORD code, const wchar_t* refusedFolder)
 {
-    if (outcome == UPDATE_SUCCEEDED)
+    if (outcome == UPDATE_SUCCEEDED) {
         SetFinalProgress();
-    else
+    } else {
+        FreezeProgress();
         InterlockedExchange(&g_exitStatus, 1);
+    }
 
     std::wstring message = ResultMessage(outcome, code, refusedFolder);
     MessageBoxW(MainWindow(), message.c_str(), g_resultCaption,

@@ -23,6 +23,7 @@ DWORD WINAPI UpdateWorker(LPVOID);
 DWORD WINAPI ProgressTicker(LPVOID);
 void RunCopy(NarrowString source, NarrowString target);
 void SetFinalProgress();
+void FreezeProgress();
 void FinishUpdate(UpdateOutcome outcome, DWORD code, const wchar_t* refusedFolder);
 
 LaunchRecord LaunchProgram(NarrowString file, NarrowString parameters, int show);

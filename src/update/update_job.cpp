@@ -18,6 +18,8 @@ LONG volatile g_exitStatus = 0;
 // never send its number after the completion step's 100. Only the worker and
 // the ticker take it; the main thread never does, so nothing can deadlock.
 static CRITICAL_SECTION g_progressLock;
+// Set once the update has failed: a bar still moving would say otherwise.
+static bool g_progressFrozen = false;
 
 const wchar_t* ArgumentSlot(int slot)
 {
@@ -82,7 +84,7 @@ DWORD WINAPI ProgressTicker(LPVOID)
     Sleep(2000);
     for (;;) {
         EnterCriticalSection(&g_progressLock);
-        bool climbing = g_progressPos < 95;
+        bool climbing = !g_progressFrozen && g_progressPos < 95;
         if (climbing) {
             g_progressPos += 1;
             SendMessageW(g_progressBar, PBM_SETPOS, g_progressPos, 0);
@@ -99,5 +101,12 @@ void SetFinalProgress()
     EnterCriticalSection(&g_progressLock);
     g_progressPos = 100;
     SendMessageW(g_progressBar, PBM_SETPOS, 100, 0);
+    LeaveCriticalSection(&g_progressLock);
+}
+
+void FreezeProgress()
+{
+    EnterCriticalSection(&g_progressLock);
+    g_progressFrozen = true;
     LeaveCriticalSection(&g_progressLock);
 }

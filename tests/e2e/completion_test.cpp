@@ -138,7 +138,11 @@ void FailuresScenario()
         if (i == 0)
             EXPECT_MSG(code == L"4", "a missing source is xcopy's initialisation error");
         EXPECT(BoxHasIcon(box));
-        EXPECT(BarPosition(main) < 100);
+        // The bar stops where it was: it neither fills nor climbs on.
+        int stopped = BarPosition(main);
+        Sleep(600);
+        EXPECT_MSG(stopped < 95 && BarPosition(main) == stopped,
+                   "the bar moved from " + Number(stopped) + " to " + Number(BarPosition(main)));
         PressButton(box, IDOK);
         EXPECT(WaitExit(updater, 10000) == 1);
         ExpectRelaunched(install, "v1");
@@ -176,6 +180,9 @@ void RefusedScenario()
             continue;
         EXPECT_MSG(BoxText(box) == kRefusedPrefix + refused, Utf8(BoxText(box)));
         EXPECT(BoxHasIcon(box));
+        // Past the ticker's two seconds, the bar has not started.
+        Sleep(2600);
+        EXPECT(BarPosition(MainWindowOf(updater.id, 0)) == 0);
         PressButton(box, IDOK);
         EXPECT(WaitExit(updater, 10000) == 1);
         Sleep(500);
