@@ -164,14 +164,7 @@ static void Measure(const std::wstring& root)
         int bar = BarPosition(main);
         if (climbStart < 0 && bar >= 1)
             climbStart = Now(), climbCpu0 = cpu;
-        if (!xcopy) {
-            std::vector<DWORD> found = cmd ? ChildProcesses(cmd, L"xcopy.exe") : ChildProcesses(p.id, L"cmd.exe");
-            if (!found.empty())
-                (cmd ? xcopy : cmd) = found[0];
-            if (xcopy && !SuspendProcess(xcopy, true))
-                xcopy = 0;
-        }
-        Sleep(xcopy ? 10 : 1);
+        Sleep(HoldCopyStep(p.id, &cmd, &xcopy) ? 10 : 1);
     }
     climbEnd = Now(), climbCpu1 = CpuSeconds(threads);
     Sleep(200);

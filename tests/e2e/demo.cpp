@@ -95,13 +95,8 @@ void DemoScenario()
 
     // Hold the copy a moment so that the screenshot catches the bar climbing.
     DWORD cmd = 0, xcopy = 0;
-    for (DWORD start = GetTickCount(); !xcopy && GetTickCount() - start < 15000; Sleep(1)) {
-        std::vector<DWORD> found = cmd ? ChildProcesses(cmd, L"xcopy.exe") : ChildProcesses(updater.id, L"cmd.exe");
-        if (!found.empty())
-            (cmd ? xcopy : cmd) = found[0];
-        if (xcopy && !SuspendProcess(xcopy, true))
-            xcopy = 0;
-    }
+    for (DWORD start = GetTickCount(); !HoldCopyStep(updater.id, &cmd, &xcopy) && GetTickCount() - start < 15000;)
+        Sleep(1);
     for (DWORD start = GetTickCount(); BarPosition(main) < 60 && GetTickCount() - start < 10000;)
         Sleep(50);
     RECT window;

@@ -336,6 +336,24 @@ int SuspendProcess(DWORD id, bool suspend)
     return count;
 }
 
+bool HoldCopyStep(DWORD updater, DWORD* cmd, DWORD* xcopy)
+{
+    if (*xcopy)
+        return true;
+    std::vector<DWORD> found = *cmd ? ChildProcesses(*cmd, L"xcopy.exe") : ChildProcesses(updater, L"cmd.exe");
+    if (found.empty())
+        return false;
+    TrackId(found[0]);
+    if (!*cmd) {
+        *cmd = found[0];
+        return false;
+    }
+    // It may have no thread yet to suspend: then try again next step.
+    if (SuspendProcess(found[0], true))
+        *xcopy = found[0];
+    return *xcopy != 0;
+}
+
 std::wstring CommandLineOf(DWORD id)
 {
     typedef LONG(WINAPI * QueryFn)(HANDLE, int, PVOID, ULONG, PULONG);

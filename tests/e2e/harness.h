@@ -51,6 +51,9 @@ bool Running(const Started& p);
 std::vector<DWORD> ChildProcesses(DWORD parent, const wchar_t* exeName);
 // Suspends or resumes every thread of a process; returns how many it found.
 int SuspendProcess(DWORD id, bool suspend);
+// One step of catching the copy: finds the updater's cmd, then its xcopy,
+// and suspends that. True once the copy is held; the two ids are tracked.
+bool HoldCopyStep(DWORD updater, DWORD* cmd, DWORD* xcopy);
 // The command line a running process was started with, read from its memory.
 std::wstring CommandLineOf(DWORD id);
 std::string StandInLog(const std::wstring& log);

@@ -250,15 +250,8 @@ void CloseDuringCopyScenario()
     HWND main = MainWindowOf(updater.id);
     REQUIRE(main);
     DWORD cmd = 0, xcopy = 0;
-    for (DWORD start = GetTickCount(); !xcopy && GetTickCount() - start < 15000; Sleep(1)) {
-        std::vector<DWORD> found = cmd ? ChildProcesses(cmd, L"xcopy.exe") : ChildProcesses(updater.id, L"cmd.exe");
-        if (!found.empty()) {
-            (cmd ? xcopy : cmd) = found[0];
-            TrackId(found[0]);
-        }
-        if (xcopy && !SuspendProcess(xcopy, true))
-            xcopy = 0;
-    }
+    for (DWORD start = GetTickCount(); !HoldCopyStep(updater.id, &cmd, &xcopy) && GetTickCount() - start < 15000;)
+        Sleep(1);
     REQUIRE_MSG(xcopy, "the copy was not seen in time to hold it");
     PostMessageW(main, WM_CLOSE, 0, 0);
     HWND question = WaitBox(updater.id, 5000, kQuestionCaption.c_str());

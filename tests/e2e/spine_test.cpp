@@ -237,15 +237,8 @@ void HoldScenario()
 
     DWORD cmd = 0, xcopy = 0, start = GetTickCount();
     std::vector<int> climb;
-    while (!xcopy && GetTickCount() - start < 15000) {
-        std::vector<DWORD> found = cmd ? ChildProcesses(cmd, L"xcopy.exe") : ChildProcesses(updater.id, L"cmd.exe");
-        if (!found.empty()) {
-            (cmd ? xcopy : cmd) = found[0];
-            TrackId(found[0]);
-        }
-        if (xcopy && !SuspendProcess(xcopy, true))
-            xcopy = 0;
-        if (!xcopy && climb.size() < 2000)
+    while (!HoldCopyStep(updater.id, &cmd, &xcopy) && GetTickCount() - start < 15000) {
+        if (climb.size() < 2000)
             climb.push_back(BarPosition(main));
         Sleep(1);
     }
