@@ -58,13 +58,32 @@ static void Prepare(const std::wstring& root)
     }
 }
 
+// Looks for the result box with one cheap call every 10 ms: a wider search
+// would load the Wine server that the copy itself is waiting on.
+static HWND ResultBox(DWORD pid)
+{
+    for (HWND box = NULL; (box = FindWindowExW(NULL, box, L"#32770", kResultCaption.c_str())) != NULL;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(box, &owner);
+        if (owner == pid)
+            return box;
+    }
+    return NULL;
+}
+
 static int Update(const std::wstring& source, const std::wstring& target)
 {
     std::vector<std::wstring> args;
     args.push_back(source);
     args.push_back(target);
     Started updater = StartUpdater(args);
-    std::wstring text = TakeResult(updater, 600000);
+    HWND box = NULL;
+    while (!box && WaitForSingleObject(updater.process, 10) == WAIT_TIMEOUT)
+        box = ResultBox(updater.id);
+    if (!box)
+        return 1;
+    std::wstring text = BoxText(box);
+    PressButton(box, IDOK);
     return WaitExit(updater, 10000) == 0 && text == kSucceeded ? 0 : 1;
 }
 
