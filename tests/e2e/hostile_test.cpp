@@ -187,8 +187,8 @@ void PlantedCmdScenario()
     std::wstring own = Join(install.work, L"updater");
     std::wstring current = Join(install.work, L"current");
     CopyProgram(L"KorvelloUpdater.exe", Join(own, L"KorvelloUpdater.exe"));
-    const wchar_t* names[] = {L"cmd.exe", L"xcopy.exe", L"comctl32.dll"};
-    for (int i = 0; i < 3; ++i) {
+    const wchar_t* names[] = {L"cmd.exe", L"xcopy.exe"};
+    for (int i = 0; i < 2; ++i) {
         CopyProgram(L"standin_v1.exe", Join(own, names[i]));
         CopyProgram(L"standin_v1.exe", Join(current, names[i]));
     }
