@@ -8,7 +8,7 @@
 
 enum Expect { COPIES, REFUSED, EITHER };
 
-// Runs `count` updates at once, one thread each; Wine runs them side by side.
+// Runs every job's update at once, one thread each; Wine runs them side by side.
 struct Job { std::vector<std::wstring> args; std::wstring folder, raw; Outcome outcome; };
 static DWORD WINAPI RunJob(LPVOID param)
 {
